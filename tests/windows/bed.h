@@ -1,0 +1,24 @@
+// What a Windows test sees of the test bed: the virtual reader's COM port, its
+// control file and its transcript.
+#pragma once
+#include <string>
+#include <vector>
+
+struct TranscriptEvent {
+    double time;      // seconds, the reader's clock
+    std::string kind; // open, close, request, answer, noise, rts, dtr, control, vanish
+    std::string rest; // bytes in hex, line=..., or the line's new value
+};
+
+std::string ReaderPort();               // "COM5"
+std::string BedPath(const char* name);  // a file in this run's folder
+void SetReader(const std::string& lines); // faults and settings; all else back to normal
+std::vector<TranscriptEvent> Transcript();
+// The events from a moment on: a mark is UnixNow() taken earlier.
+std::vector<TranscriptEvent> TranscriptSince(double mark);
+// Waits until the transcript holds at least count events of kind; false on time-out.
+bool WaitForEvents(double mark, const char* kind, int count, int timeoutMs = 3000);
+int CountEvents(const std::vector<TranscriptEvent>& events, const char* kind);
+std::string HexOf(const std::string& bytes);
+double Seconds(); // a monotonic clock for timing
+double UnixNow(); // seconds since 1970 on the clock the transcript uses
