@@ -12,7 +12,10 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-add_library(windows_bed STATIC tests/windows/bed.cpp)
+add_library(port_discovery_win32 STATIC serial/port_discovery_win32.cpp)
+target_include_directories(port_discovery_win32 PUBLIC ${PROJECT_SOURCE_DIR})
+
+add_library(windows_bed STATIC tests/windows/bed.cpp tests/windows/serialcomm.cpp)
 target_link_libraries(windows_bed PUBLIC gtest)
 target_include_directories(windows_bed PUBLIC ${PROJECT_SOURCE_DIR})
 
@@ -37,3 +40,5 @@ endfunction()
 add_wine_test(serial_link_tests SOURCES tests/windows/serial_link_test.cpp LIBS serial_win32)
 add_wine_test(transaction_tests SOURCES tests/windows/transaction_test.cpp
               LIBS reader_core serial_win32)
+add_wine_test(port_discovery_tests GUI SOURCES tests/windows/port_discovery_test.cpp
+              LIBS port_discovery_win32)
