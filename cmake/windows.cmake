@@ -6,6 +6,22 @@ set(WINEBED ${PROJECT_SOURCE_DIR}/tests/support/winebed)
 add_library(serial_win32 STATIC serial/serial_link_win32.cpp)
 target_include_directories(serial_win32 PUBLIC ${PROJECT_SOURCE_DIR})
 
+# The program a Windows user runs.
+set(READER_BMP ${CMAKE_BINARY_DIR}/resources/reader.bmp)
+add_custom_command(OUTPUT ${READER_BMP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/resources
+  COMMAND python3 ${PROJECT_SOURCE_DIR}/tools/make_reader_bitmap.py ${READER_BMP}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_reader_bitmap.py)
+set_source_files_properties(ui/resources/varnek.rc PROPERTIES
+  OBJECT_DEPENDS "${READER_BMP};${PROJECT_SOURCE_DIR}/ui/resources/varnek.manifest;${PROJECT_SOURCE_DIR}/ui/resources/resource.h")
+add_executable(varnek WIN32
+  ui/framework/app.cpp ui/framework/dialog.cpp ui/app.cpp ui/settings_dialog.cpp
+  ui/resources/varnek.rc)
+target_include_directories(varnek PRIVATE ${PROJECT_SOURCE_DIR})
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources -I${PROJECT_SOURCE_DIR}/ui/resources")
+target_link_libraries(varnek PRIVATE reader_core port_discovery_win32 serial_win32)
+set_target_properties(varnek PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
+
 # GoogleTest from the sources Debian installs, built for Windows.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -42,3 +58,14 @@ add_wine_test(transaction_tests SOURCES tests/windows/transaction_test.cpp
               LIBS reader_core serial_win32)
 add_wine_test(port_discovery_tests GUI SOURCES tests/windows/port_discovery_test.cpp
               LIBS port_discovery_win32)
+
+# The dialog driver: finds the program's window and acts on it as a user would.
+add_executable(dialog_driver tests/gui/dialog_driver.cpp)
+target_link_libraries(dialog_driver PRIVATE windows_bed)
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME gui_tests
+  COMMAND ${WINEBED} --reader --gui --run gui_tests --unix --
+          ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/gui/gui_test.py)
+set_tests_properties(gui_tests PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT 600
+  ENVIRONMENT "${ENV_BED};VARNEK_DRIVER=$<TARGET_FILE:dialog_driver>;VARNEK_EXE=${DIST_DIR}/varnek.exe")
