@@ -3,119 +3,13 @@
 the virtual reader on COM5, the dialog driver for picks, clicks and texts, and
 xdotool for real key presses. Run inside the Wine test bed (tests/support/winebed)."""
 import os
-import subprocess
 import sys
 import time
 import unittest
 
-TITLE = "Tolvane Settings Editor v1.0"
-PORT_LIST, MODE, FREQUENCY, TMODE, EGT = 1000, 1014, 1015, 1017, 1018
-LOAD, SAVE, NAME, STATUS = 1020, 1021, 1103, 1106
-READER = "\\Device\\Serial4=COM5"
-ARTIFACTS = os.path.join(os.environ.get("VARNEK_BUILD", "build"), "artifacts")
-
-
-def hexof(data):
-    return " ".join("%02X" % b for b in data)
-
-
-def get(index):
-    return hexof(b"CONFIG_GET\0" + bytes([index]))
-
-
-def set_value(index, value):
-    return hexof(b"CONFIG_SET\0" + bytes([index, (value >> 8) & 0xFF, value & 0xFF]))
-
-
-class Bed:
-    """The virtual reader, the program and the driver."""
-
-    def __init__(self):
-        self.env = dict(os.environ, LD_PRELOAD=os.environ["VARNEK_PRELOAD"])
-        self.driver = subprocess.Popen(
-            ["wine", os.environ["VARNEK_DRIVER"]], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            env=self.env, text=True, bufsize=1)
-        self.program = None
-        self.seq = 0
-
-    def do(self, line):
-        self.driver.stdin.write(line + "\n")
-        self.driver.stdin.flush()
-        return self.driver.stdout.readline().rstrip("\r\n")
-
-    def reader(self, *lines):
-        self.seq += 1
-        with open(os.environ["VARNEK_UNIX_CONTROL"], "w") as f:
-            f.write("seq %d\n%s\n" % (self.seq, "\n".join(lines)))
-
-    def transcript(self, since=0.0):
-        events = []
-        try:
-            with open(os.environ["VARNEK_UNIX_TRANSCRIPT"]) as f:
-                for line in f:
-                    parts = line.rstrip("\n").split(" ", 2)
-                    if len(parts) >= 2 and float(parts[0]) >= since:
-                        events.append((float(parts[0]), parts[1], parts[2] if len(parts) > 2 else ""))
-        except FileNotFoundError:
-            pass
-        return sorted(events)
-
-    def requests(self, since):
-        return [e[2].split(" line=")[0] for e in self.transcript(since) if e[1] == "request"]
-
-    def start(self, *ports):
-        assert self.do("ports " + " ".join(ports)) == "ok"
-        self.program = subprocess.Popen(["wine", os.environ["VARNEK_EXE"]], env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        assert self.do("wait-window 20000") == "ok", "the window did not appear"
-
-    def stop(self):
-        if self.program and self.program.poll() is None:
-            self.do("close-window")
-            try:
-                self.program.wait(10)
-            except subprocess.TimeoutExpired:
-                self.program.kill()
-                self.program.wait()
-        self.program = None
-
-    def list(self, control):
-        parts = self.do("list %d" % control).split("|")
-        return int(parts[0]), parts[2:]
-
-    def click(self, button):
-        assert self.do("click %d" % button) == "ok"
-        return self.do("text %d" % STATUS)
-
-    def x_window(self):
-        out = subprocess.run(["xdotool", "search", "--name", TITLE], capture_output=True,
-                             text=True).stdout.split()
-        return out[-1] if out else None
-
-    def key(self, name, focus_control=None):
-        window = self.x_window()
-        assert window, "no X window with the program's title"
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], check=False)
-        if focus_control:
-            x, y, w, h = map(int, self.do("rect %d" % focus_control).split())
-            subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2),
-                            "click", "1"], check=True)
-        time.sleep(0.3)
-        subprocess.run(["xdotool", "key", name], check=True)
-
-    def screenshot(self, name):
-        os.makedirs(ARTIFACTS, exist_ok=True)
-        x, y, w, h = map(int, self.do("rect 0").split())
-        path = os.path.join(ARTIFACTS, name)
-        subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y),
-                        path], check=True)
-        return path
-
-    def close(self):
-        self.stop()
-        self.driver.stdin.write("quit\n")
-        self.driver.stdin.flush()
-        self.driver.wait(10)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from bed import (Bed, EGT, FREQUENCY, LOAD, MODE, NAME, PORT_LIST, READER, SAVE, STATUS,  # noqa: E402
+                 TITLE, TMODE, hexof, set_value)
 
 
 class SettingsWindowTest(unittest.TestCase):

@@ -113,7 +113,7 @@ typedef int (*close_fn)(int);
         int mode = va_arg(ap, int);                                                               \
         va_end(ap);                                                                               \
         open_fn real = (open_fn)dlsym(RTLD_NEXT, #name);                                          \
-        return ExclusiveOpen(real(path, flags, mode));                                            \
+        return ExclusiveOpen(real(path, flags | O_NOCTTY, mode));                                 \
     }
 #define OPENAT_WRAPPER(name)                                                                      \
     int name(int dir, const char* path, int flags, ...) {                                        \
@@ -122,8 +122,10 @@ typedef int (*close_fn)(int);
         int mode = va_arg(ap, int);                                                               \
         va_end(ap);                                                                               \
         openat_fn real = (openat_fn)dlsym(RTLD_NEXT, #name);                                      \
-        return ExclusiveOpen(real(dir, path, flags, mode));                                       \
+        return ExclusiveOpen(real(dir, path, flags | O_NOCTTY, mode));                            \
     }
+/* O_NOCTTY: the Wine server has no terminal, and a pseudo-terminal it opens would
+ * otherwise become its controlling terminal and hang it up when the reader exits. */
 OPEN_WRAPPER(open)
 OPEN_WRAPPER(open64)
 OPENAT_WRAPPER(openat)
