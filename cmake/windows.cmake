@@ -64,8 +64,13 @@ add_executable(dialog_driver tests/gui/dialog_driver.cpp)
 target_link_libraries(dialog_driver PRIVATE windows_bed)
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-add_test(NAME gui_tests
-  COMMAND ${WINEBED} --reader --gui --run gui_tests --unix --
-          ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/gui/gui_test.py)
-set_tests_properties(gui_tests PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT 600
-  ENVIRONMENT "${ENV_BED};VARNEK_DRIVER=$<TARGET_FILE:dialog_driver>;VARNEK_EXE=${DIST_DIR}/varnek.exe")
+function(add_gui_test name script)
+  add_test(NAME ${name}
+    COMMAND ${WINEBED} --reader --gui --run ${name} --unix --
+            ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/gui/${script} ${ARGN})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT 600
+    ENVIRONMENT "${ENV_BED};VARNEK_DRIVER=$<TARGET_FILE:dialog_driver>;VARNEK_EXE=${DIST_DIR}/varnek.exe")
+endfunction()
+add_gui_test(gui_tests gui_test.py)
+add_gui_test(fault_tests fault_test.py)
+add_gui_test(soak_tests soak_test.py 50)

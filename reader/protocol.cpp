@@ -83,6 +83,13 @@ int ConfigGet(SerialLink link, int index, unsigned char* buffer) {
         std::memset(answer, 0, sizeof answer);
         int got = ReadChunk(link, answer);
         if (got < 1) continue;
+        // A reader that pauses between a value's two bytes ends the read after the
+        // first; one more read takes the second, which would otherwise be taken
+        // for the next answer.
+        if (got == 1 && index != kDeviceNameIndex) {
+            int more = ReadChunk(link, answer + 1);
+            if (more > 0) got += more;
+        }
         std::memcpy(buffer, answer, got);
         return got;
     }

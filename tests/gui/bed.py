@@ -28,7 +28,7 @@ class Bed:
         self.env = dict(os.environ, LD_PRELOAD=os.environ["VARNEK_PRELOAD"])
         self.driver = subprocess.Popen(
             ["wine", os.environ["VARNEK_DRIVER"]], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            env=self.env, text=True, bufsize=1)
+            env=self.env, text=True, encoding="latin-1", bufsize=1)
         self.program = None
         self.seq = 0
 

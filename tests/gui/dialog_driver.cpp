@@ -12,6 +12,8 @@
 //   wait-text ID MS TEXT  wait until control ID shows TEXT     -> ok | <what it shows>
 //   rect ID               the control's screen rectangle "x y w h" (pixels)
 //   close-window          the close box
+//   hold-port NAME        open a COM port and keep it, as another program would -> ok | failed
+//   release-port          close it again
 //   port-add NAME DATA / port-remove NAME / ports NAME=DATA ...   the registry's ports
 #include <windows.h>
 
@@ -25,6 +27,7 @@
 
 static const char kTitle[] = "Tolvane Settings Editor v1.0";
 static HWND dialog = nullptr;
+static HANDLE heldPort = INVALID_HANDLE_VALUE;
 
 static HWND FindDialog() {
     dialog = FindWindowA(reinterpret_cast<LPCSTR>(WC_DIALOG), kTitle);
@@ -103,6 +106,18 @@ static std::string Run(const std::string& line) {
             values.push_back({pair.substr(0, eq), pair.substr(eq + 1), REG_SZ});
         }
         return SetSerialComm(values) ? "ok" : "failed";
+    }
+    if (command == "hold-port") {
+        std::string name;
+        in >> name;
+        heldPort = CreateFileA(("\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        return heldPort == INVALID_HANDLE_VALUE ? "failed" : "ok";
+    }
+    if (command == "release-port") {
+        if (heldPort != INVALID_HANDLE_VALUE) CloseHandle(heldPort);
+        heldPort = INVALID_HANDLE_VALUE;
+        return "ok";
     }
     if (!dialog && !FindDialog()) return "no-window";
     in >> id;

@@ -167,6 +167,17 @@ TEST_F(ProtocolTest, ReadTakesOneByteAnswersAsTheHighByte) {
     EXPECT_EQ(ReaderSettings.frequencyCode, 0);
 }
 
+TEST_F(ProtocolTest, ReadJoinsAValueWhoseBytesArriveInTwoReads) {
+    ApplyModelSetting(&Reader(), "values 1 -240 300 1 254");
+    ApplyModelSetting(&Reader(), "split-ms 20");
+    EXPECT_EQ(ReadAllSettings("COM3"), 0);
+    EXPECT_EQ(ReaderSettings.mode, 1);
+    EXPECT_EQ(ReaderSettings.frequencyCode, -240);
+    EXPECT_EQ(ReaderSettings.hiddenSetting, 300);
+    EXPECT_EQ(ReaderSettings.egt, 254);
+    EXPECT_EQ(Reads(), 5 * 2 + 1);
+}
+
 TEST_F(ProtocolTest, ReadToleratesOneUnansweredRequestOnly) {
     struct Case {
         const char* mute;

@@ -90,6 +90,8 @@ int WriteAll(SerialLink link, const unsigned char* bytes, int length) {
     int n = AnswerRequest(&b.reader, bytes, length, answer, &hold);
     b.pending.insert(b.pending.end(), answer, answer + n);
     b.holdAttempts = n > 0 ? hold : 0;
+    bool value = frame.kind >= kRequestGet0 && frame.kind < kRequestGet0 + 5;
+    b.splitPending = value && n > 1 && b.reader.faults.splitMs > 0;
     return length;
 }
 
@@ -107,7 +109,9 @@ int ReadChunk(SerialLink link, unsigned char* buffer) {
     } else if (b.holdAttempts > 0) {
         --b.holdAttempts;
     } else {
-        while (n < kReadChunkSize && !b.pending.empty()) {
+        int most = b.splitPending ? 1 : kReadChunkSize;
+        b.splitPending = false;
+        while (n < most && !b.pending.empty()) {
             buffer[n++] = b.pending.front();
             b.pending.pop_front();
         }

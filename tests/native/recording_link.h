@@ -26,6 +26,7 @@ struct RecordingBed {
     std::vector<LinkEvent> events;
     std::deque<unsigned char> pending; // answer bytes not yet read
     int holdAttempts = 0;              // empty reads before pending bytes show
+    bool splitPending = false;         // the next read returns one byte only
     int emptyReads = 0;
     int openLinks = 0;
     int misuse = 0; // calls on a handle that is not open

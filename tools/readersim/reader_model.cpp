@@ -104,7 +104,7 @@ int AnswerRequest(ReaderModel* model, const unsigned char* request, int length,
     const ReaderFaults& f = model->faults;
     int number = model->requestCount++;
     int kind = FrameRequest(request, length, true).kind;
-    *delayAttempts = f.delayAttempts;
+    *delayAttempts = f.delayConfigOnly && kind < kRequestGet0 ? 0 : f.delayAttempts;
     int answerLength = NaturalAnswer(model, request, length, answer);
     if ((f.silentFrom >= 0 && number >= f.silentFrom) || (f.muteKind >= 0 && kind == f.muteKind))
         return 0;
@@ -147,6 +147,9 @@ static const IntSetting kFaultSettings[] = {
     {"wrong-ack", &ReaderFaults::wrongAck},
     {"answer-length", &ReaderFaults::answerLength},
     {"delay-attempts", &ReaderFaults::delayAttempts},
+    {"delay-config-only", &ReaderFaults::delayConfigOnly},
+    {"split-ms", &ReaderFaults::splitMs},
+    {"vanish-after", &ReaderFaults::vanishAfter},
     {"long-system-answer", &ReaderFaults::longSystemAnswer},
     {"name-without-zero", &ReaderFaults::nameWithoutZero},
     {"garbage", &ReaderFaults::garbage},

@@ -19,6 +19,9 @@ struct ReaderFaults {
     int wrongAck = 0;             // acknowledge with 0x98 in place of 0x99
     int answerLength = 0;         // 1: every answer cut to one byte; above 2: padded to this
     int delayAttempts = 0;        // the answer arrives only on read attempt delayAttempts + 1
+    int delayConfigOnly = 0;      // the delay applies to CONFIG requests only
+    int splitMs = 0;              // a value's first byte, then the second this much later
+    int vanishAfter = 0;          // on a line: the reader goes away after answering this many
     int longSystemAnswer = 0;     // "system" answered with three bytes
     int nameWithoutZero = 0;      // the name is sent without its terminating zero
     int garbage = 0;              // every answer replaced by this many pseudo-random bytes

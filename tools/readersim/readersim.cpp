@@ -40,7 +40,6 @@ options:
                        only after its last byte would have arrived, and every
                        answer byte is paced at 10 bits
   --pause-ms N         silence that ends a name (default 5)
-  --close-after N      vanish after the Nth request: close the terminal and exit
 
 reader settings and faults:
   --version V          firmware version byte (default 0x11; 0x11 is version 1.1)
@@ -51,6 +50,11 @@ reader settings and faults:
   --wrong-ack 1        acknowledge with 0x98
   --answer-length N    1: answer one byte only; above 2: pad every answer to N
   --delay-attempts N   answer only after N silent read attempts (about 94 ms each)
+  --delay-config-only 1    hold back only the answers to CONFIG requests
+  --split-ms N         send a value's first byte, the second N ms later
+  --vanish-after N     after answering N requests the reader goes away: its
+                       terminal closes under the program, and a fresh reader
+                       takes its place at --link
   --long-system-answer 1   answer "system" with three bytes
   --name-without-zero 1    send the name without a zero byte
   --garbage N          answer N pseudo-random bytes instead
@@ -83,8 +87,8 @@ struct Sim {
     long modemLogOffset = 0;
     bool wireTiming = false;
     double pause = 0.005;
-    int closeAfter = -1;
-    int served = 0;
+    std::string linkPath;
+    std::string servedPts; // every " pts/N " this reader has used, for the modem log
 };
 
 static void Log(Sim& sim, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -167,9 +171,9 @@ static void PollModemLog(Sim& sim) {
         if (!std::strchr(line, '\n')) break; // half-written line: take it next time
         sim.modemLogOffset = std::ftell(f);
         char* tail = std::strrchr(line, ' ');
-        if (!tail || std::strncmp(tail + 1, sim.pts.c_str(), sim.pts.size()) != 0 ||
-            tail[1 + sim.pts.size()] != '\n')
-            continue;
+        if (!tail) continue;
+        std::string pts(tail + 1, std::strcspn(tail + 1, "\n"));
+        if (sim.servedPts.find(" " + pts + " ") == std::string::npos) continue;
         if (sim.transcript) {
             std::fputs(line, sim.transcript);
             std::fflush(sim.transcript);
@@ -201,10 +205,11 @@ static bool LineIsReaders(int fd, char* described, size_t size) {
     return baud == 4800 && bits == 8 && parity == 'N' && stops == 1;
 }
 
-static void WriteAnswer(Sim& sim, const unsigned char* answer, int length) {
+static void WriteAnswer(Sim& sim, const unsigned char* answer, int length, int splitMs) {
     double byteTime = 10.0 / 4800;
     for (int i = 0; i < length;) {
-        int n = sim.wireTiming ? 1 : length - i;
+        if (i == 1 && splitMs > 0) SleepSeconds(splitMs / 1000.0);
+        int n = sim.wireTiming || splitMs > 0 ? 1 : length - i;
         ssize_t w = write(sim.master, answer + i, n);
         if (w <= 0) return;
         i += static_cast<int>(w);
@@ -223,11 +228,62 @@ static void Serve(Sim& sim, const unsigned char* request, int length, double fir
     unsigned char answer[kModelAnswerMax];
     int delay = 0;
     int n = AnswerRequest(&sim.model, request, length, answer, &delay);
-    if (FrameRequest(request, length, true).kind >= kRequestSet0) SaveState(sim);
+    int kind = FrameRequest(request, length, true).kind;
+    if (kind >= kRequestSet0) SaveState(sim);
     // A held-back answer arrives in the middle of read attempt delay + 1.
     if (n > 0 && delay > 0) SleepSeconds(delay * 0.094 + 0.047);
-    if (n > 0) WriteAnswer(sim, answer, n);
+    // Only a value's two bytes are sent in pieces.
+    bool split = kind >= kRequestGet0 && kind < kRequestGet0 + 5;
+    if (n > 0) WriteAnswer(sim, answer, n, split ? sim.model.faults.splitMs : 0);
     Log(sim, "answer %s", Hex(answer, n).c_str());
+}
+
+// A new pseudo-terminal in raw mode, closed on our side of the port, linked at
+// --link; false when none can be had.
+static bool OpenTerminal(Sim& sim) {
+    int slave = -1;
+    if (openpty(&sim.master, &slave, nullptr, nullptr, nullptr) != 0) {
+        std::perror("readersim: openpty");
+        return false;
+    }
+    termios raw;
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    cfsetspeed(&raw, B9600);
+    tcsetattr(slave, TCSANOW, &raw);
+    std::string slavePath = ttyname(slave);
+    close(slave); // the port counts as closed until a program opens it
+    sim.pts = slavePath.substr(slavePath.find("pts/"));
+    sim.servedPts += " " + sim.pts + " ";
+    if (!sim.linkPath.empty()) {
+        std::string temp = sim.linkPath + ".new";
+        unlink(temp.c_str());
+        if (symlink(slavePath.c_str(), temp.c_str()) != 0 ||
+            rename(temp.c_str(), sim.linkPath.c_str()) != 0) {
+            std::perror("readersim: symlink");
+            return false;
+        }
+    }
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+// The reader is pulled out: the program's port goes dead under it, and a fresh
+// reader with the same settings takes its place.
+static bool Vanish(Sim& sim) {
+    Log(sim, "vanish %s", sim.pts.c_str());
+    close(sim.master);
+    sim.model.faults.vanishAfter = 0;
+    return OpenTerminal(sim);
+}
+
+static void DiscardUnread(Sim& sim) {
+    tcflush(sim.master, TCIFLUSH);
+    int slave = open(("/dev/" + sim.pts).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0) return;
+    tcflush(slave, TCIFLUSH);
+    close(slave);
 }
 
 // True while no program has the terminal open: the master then reports a hang-up.
@@ -248,8 +304,9 @@ static int Run(Sim& sim) {
                 if (sim.modemLogPath.empty()) Log(sim, "close");
                 open = false;
                 have = 0;
-                // What the program did not read is gone with its handle, as on Windows.
-                tcflush(sim.master, TCIOFLUSH);
+                // What the program did not read is gone with its handle, as on Windows,
+                // where a port opens with empty buffers.
+                DiscardUnread(sim);
             }
             SleepSeconds(0.0005);
             continue;
@@ -278,9 +335,12 @@ static int Run(Sim& sim) {
             if (frame.status == kFrameNeedMore) break;
             if (frame.status == kFrameComplete) {
                 Serve(sim, pending, frame.length, firstByteAt);
-                if (sim.closeAfter >= 0 && ++sim.served >= sim.closeAfter) {
-                    Log(sim, "vanish");
-                    return 0;
+                int after = sim.model.faults.vanishAfter;
+                if (after > 0 && sim.model.requestCount >= after) {
+                    if (!Vanish(sim)) return 1;
+                    open = false;
+                    have = 0;
+                    break;
                 }
             } else {
                 Log(sim, "noise %s", Hex(pending, frame.length).c_str());
@@ -295,7 +355,7 @@ static int Run(Sim& sim) {
 int main(int argc, char** argv) {
     Sim sim;
     ResetReaderModel(&sim.model, 0x11);
-    std::string linkPath, transcriptPath;
+    std::string transcriptPath;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&](int count = 1) -> std::string {
@@ -312,14 +372,13 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
-        } else if (arg == "--link") linkPath = next();
+        } else if (arg == "--link") sim.linkPath = next();
         else if (arg == "--transcript") transcriptPath = next();
         else if (arg == "--state") sim.statePath = next();
         else if (arg == "--control") sim.controlPath = next();
         else if (arg == "--modem-log") sim.modemLogPath = next();
         else if (arg == "--wire-timing") sim.wireTiming = true;
         else if (arg == "--pause-ms") sim.pause = std::atoi(next().c_str()) / 1000.0;
-        else if (arg == "--close-after") sim.closeAfter = std::atoi(next().c_str());
         else if (arg.rfind("--", 0) == 0) {
             std::string setting = arg.substr(2) + " " + next(arg == "--values" ? 5 : 1);
             if (ApplyModelSetting(&sim.model, setting.c_str()) < 0) {
@@ -335,33 +394,13 @@ int main(int argc, char** argv) {
     if (!sim.statePath.empty() && ReadWholeFile(sim.statePath, &state))
         ApplyLines(sim, state, "state");
 
-    int slave = -1;
-    if (openpty(&sim.master, &slave, nullptr, nullptr, nullptr) != 0) {
-        std::perror("readersim: openpty");
-        return 1;
-    }
-    termios raw;
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    cfsetspeed(&raw, B9600);
-    tcsetattr(slave, TCSANOW, &raw);
-    std::string slavePath = ttyname(slave);
-    sim.pts = slavePath.substr(slavePath.find("pts/"));
     sim.initial = sim.model;
     struct stat logStat;
     if (!sim.modemLogPath.empty() && stat(sim.modemLogPath.c_str(), &logStat) == 0)
         sim.modemLogOffset = logStat.st_size; // older lines are about earlier readers
-    close(slave); // the port counts as closed until a program opens it
-
     if (transcriptPath == "-") sim.transcript = stdout;
     else if (!transcriptPath.empty()) sim.transcript = std::fopen(transcriptPath.c_str(), "a");
-    if (!linkPath.empty()) {
-        unlink(linkPath.c_str());
-        if (symlink(slavePath.c_str(), linkPath.c_str()) != 0) {
-            std::perror("readersim: symlink");
-            return 1;
-        }
-    }
+    if (!OpenTerminal(sim)) return 1;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = OnSignal;
@@ -369,12 +408,12 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    std::printf("%s\nready\n", slavePath.c_str());
+    std::printf("ready\n");
     std::fflush(stdout);
     int rc = Run(sim);
     PollModemLog(sim);
     close(sim.master);
-    if (!linkPath.empty()) unlink(linkPath.c_str());
+    if (!sim.linkPath.empty()) unlink(sim.linkPath.c_str());
     if (sim.transcript && sim.transcript != stdout) std::fclose(sim.transcript);
     return rc;
 }
