@@ -103,7 +103,7 @@ int ReadChunk(SerialLink link, unsigned char* buffer) {
         if (!b.script.empty()) {
             const std::vector<unsigned char>& chunk = b.script.front();
             n = static_cast<int>(chunk.size() < kReadChunkSize ? chunk.size() : kReadChunkSize);
-            std::memcpy(buffer, chunk.data(), n);
+            if (n > 0) std::memcpy(buffer, chunk.data(), n);
             b.script.pop_front();
         }
     } else if (b.holdAttempts > 0) {
