@@ -32,7 +32,8 @@ SerialLink ConnectReader(const char* portName) {
     if (ParsePortNumber(portName, &portNumber) < 0) return InvalidLink();
     SerialLink link = OpenReaderPort(portNumber);
     if (!LinkIsOpen(link)) return InvalidLink();
-    ConfigureLine(link, kTalkBaudRate); // a reader that does not hear us fails the pulse or the talk
+    ConfigureLine(link,
+                  kTalkBaudRate); // a reader that does not hear us fails the pulse or the talk
     if (!PulseRts(link)) {
         CloseLink(link);
         return InvalidLink();
@@ -42,7 +43,8 @@ SerialLink ConnectReader(const char* portName) {
 
 // Sends a command word and waits for the two-byte answer 0x99, x. Returns x or -1.
 static int AskTwoByteAnswer(SerialLink link, const char* word) {
-    WriteAll(link, reinterpret_cast<const unsigned char*>(word), static_cast<int>(std::strlen(word)));
+    WriteAll(link, reinterpret_cast<const unsigned char*>(word),
+             static_cast<int>(std::strlen(word)));
     unsigned char answer[kAnswerBufferSize];
     for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
         std::memset(answer, 0, sizeof answer);

@@ -5,8 +5,8 @@
 ReaderSettingsRecord ReaderSettings;
 
 const char* const kModeEntries[kModeEntryCount] = {"AUTO", "FIXED"};
-const char* const kFrequencyEntries[kFrequencyEntryCount] = {
-    "3,69", "4,00", "4,36", "4,80", "5,33", "6,00", "6,86", "8,00", "9,60"};
+const char* const kFrequencyEntries[kFrequencyEntryCount] = {"3,69", "4,00", "4,36", "4,80", "5,33",
+                                                             "6,00", "6,86", "8,00", "9,60"};
 const char* const kTModeEntries[kTModeEntryCount] = {"T0", "T1"};
 
 // The reader reads frequency numbers back through its own table, which is not the
@@ -40,18 +40,30 @@ void SetDeviceName(const char* text) {
     if (text) std::strncpy(ReaderSettings.deviceName, text, kDeviceNameSize - 1);
 }
 
-const char* GetDeviceName() { return ReaderSettings.deviceName; }
+const char* GetDeviceName() {
+    return ReaderSettings.deviceName;
+}
 
 int32_t DecodeWireValue(unsigned char high, unsigned char low) {
     return static_cast<int32_t>(static_cast<signed char>(high)) * 256 + low;
 }
 
-int32_t ModeFromSelection(int position) { return position == 0 ? 0 : 1; }
-int32_t FrequencyFromSelection(int position) { return 18 - position; }
-int32_t TModeFromSelection(int position) { return position == 0 ? 0 : 1; }
-int32_t EgtFromSelection(int position) { return position; }
+int32_t ModeFromSelection(int position) {
+    return position == 0 ? 0 : 1;
+}
+int32_t FrequencyFromSelection(int position) {
+    return 18 - position;
+}
+int32_t TModeFromSelection(int position) {
+    return position == 0 ? 0 : 1;
+}
+int32_t EgtFromSelection(int position) {
+    return position;
+}
 
-int ModeToSelection(int32_t value) { return value == 0 ? 0 : 1; }
+int ModeToSelection(int32_t value) {
+    return value == 0 ? 0 : 1;
+}
 
 int FrequencyToSelection(int32_t value) {
     for (int i = 0; i < kFrequencyEntryCount; ++i)
@@ -63,5 +75,9 @@ static int PositionOrNone(int32_t value, int count) {
     return value >= 0 && value < count ? static_cast<int>(value) : -1;
 }
 
-int TModeToSelection(int32_t value) { return PositionOrNone(value, kTModeEntryCount); }
-int EgtToSelection(int32_t value) { return PositionOrNone(value, kEgtEntryCount); }
+int TModeToSelection(int32_t value) {
+    return PositionOrNone(value, kTModeEntryCount);
+}
+int EgtToSelection(int32_t value) {
+    return PositionOrNone(value, kEgtEntryCount);
+}

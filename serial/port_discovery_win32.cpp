@@ -39,8 +39,8 @@ static int CollectPorts(PortEntry* found) {
         return -1;
     DWORD count = 0;
     int n = -1;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                         nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
         n = 0;
         for (DWORD i = 0; i < count && n < kPortTableRows; ++i)
             if (ReadPortValue(key, i, &found[n])) ++n;
@@ -54,8 +54,7 @@ int RefreshPortList(HWND list) {
     int count = CollectPorts(found);
     if (count < 0) return -1;
     // Compared position by position: the same ports in another order are a change.
-    if (count == LastSeenPortCount &&
-        std::memcmp(found, PortTable, sizeof(PortEntry) * count) == 0)
+    if (count == LastSeenPortCount && std::memcmp(found, PortTable, sizeof(PortEntry) * count) == 0)
         return -1;
     int old = LastSeenPortCount;
     LastSeenPortCount = count;

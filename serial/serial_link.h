@@ -7,8 +7,12 @@
 typedef void* SerialLink;
 
 // The value that stands for a port that is not open (the platform's invalid handle).
-inline SerialLink InvalidLink() { return reinterpret_cast<SerialLink>(static_cast<intptr_t>(-1)); }
-inline bool LinkIsOpen(SerialLink link) { return link != InvalidLink(); }
+inline SerialLink InvalidLink() {
+    return reinterpret_cast<SerialLink>(static_cast<intptr_t>(-1));
+}
+inline bool LinkIsOpen(SerialLink link) {
+    return link != InvalidLink();
+}
 
 constexpr int kSetupBaudRate = 115200;
 constexpr int kTalkBaudRate = 4800;

@@ -10,15 +10,17 @@ constexpr DWORD kOutputQueue = 1200;
 constexpr int kOpenTimeoutMs = 100;
 constexpr int kSettleTimeoutMs = 10;
 
-static HANDLE H(SerialLink link) { return static_cast<HANDLE>(link); }
+static HANDLE H(SerialLink link) {
+    return static_cast<HANDLE>(link);
+}
 
 SerialLink OpenReaderPort(int portNumber) {
     // "\\.\COMn" rather than "COMn": the plain name only reaches COM1 to COM9.
     char path[64];
     std::snprintf(path, sizeof path, "\\\\.\\COM%d", portNumber);
     // Share mode 0: no other program may talk to the reader while we do.
-    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE handle =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return InvalidLink();
     SerialLink link = handle;
     bool ready = ConfigureLine(link, kSetupBaudRate) &&

@@ -58,8 +58,10 @@ BOOL CVarnekDlg::OnInitDialog() {
 
 void CVarnekDlg::OnCommand(int id, int code) {
     if (id == IDC_MODE && code == CBN_SELCHANGE) StoreSelection(id, kModeIndex, ModeFromSelection);
-    if (id == IDC_FREQUENCY && code == CBN_SELCHANGE) StoreSelection(id, kFrequencyIndex, FrequencyFromSelection);
-    if (id == IDC_TMODE && code == CBN_SELCHANGE) StoreSelection(id, kTModeIndex, TModeFromSelection);
+    if (id == IDC_FREQUENCY && code == CBN_SELCHANGE)
+        StoreSelection(id, kFrequencyIndex, FrequencyFromSelection);
+    if (id == IDC_TMODE && code == CBN_SELCHANGE)
+        StoreSelection(id, kTModeIndex, TModeFromSelection);
     if (id == IDC_EGT && code == CBN_SELCHANGE) StoreSelection(id, kEgtIndex, EgtFromSelection);
     if (id == IDC_LOAD && code == BN_CLICKED) OnLoadSettings();
     if (id == IDC_SAVE && code == BN_CLICKED) OnSaveSettings();
@@ -86,9 +88,11 @@ void CVarnekDlg::ShowSettings() {
     SendMessageA(Item(IDC_MODE), CB_SETCURSEL, ModeToSelection(ReaderSettings.mode), 0);
     int frequency = FrequencyToSelection(ReaderSettings.frequencyCode);
     // A number with no entry shows no selection rather than the old entry.
-    if (frequency < 0) SendMessageA(Item(IDC_FREQUENCY), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    else SendMessageA(Item(IDC_FREQUENCY), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                      reinterpret_cast<LPARAM>(kFrequencyEntries[frequency]));
+    if (frequency < 0)
+        SendMessageA(Item(IDC_FREQUENCY), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    else
+        SendMessageA(Item(IDC_FREQUENCY), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(kFrequencyEntries[frequency]));
     SendMessageA(Item(IDC_TMODE), CB_SETCURSEL, TModeToSelection(ReaderSettings.tMode), 0);
     SendMessageA(Item(IDC_EGT), CB_SETCURSEL, EgtToSelection(ReaderSettings.egt), 0);
     SetDlgItemTextA(m_hWnd, IDC_DEVICE_NAME, GetDeviceName());
@@ -104,7 +108,8 @@ void CVarnekDlg::OnLoadSettings() {
     }
     if (version < kLowestUsableVersion) {
         char text[64];
-        std::snprintf(text, sizeof text, "ERROR version %d.%d is to old", version >> 4, version & 0xF);
+        std::snprintf(text, sizeof text, "ERROR version %d.%d is to old", version >> 4,
+                      version & 0xF);
         ShowStatus(text);
         return;
     }

@@ -34,7 +34,9 @@ static HWND FindDialog() {
     return dialog;
 }
 
-static HWND Control(int id) { return id == 0 ? dialog : GetDlgItem(dialog, id); }
+static HWND Control(int id) {
+    return id == 0 ? dialog : GetDlgItem(dialog, id);
+}
 
 // Messages to the program wait for it, but never for ever. Texts cross between
 // the processes as UTF-16: Wine hands back only the first character of an ANSI
@@ -84,7 +86,8 @@ static std::string Run(const std::string& line) {
     if (command == "wait-window") {
         int ms = 0;
         in >> ms;
-        for (int waited = 0; !FindDialog() && waited < ms; waited += 50) Sleep(50);
+        for (int waited = 0; !FindDialog() && waited < ms; waited += 50)
+            Sleep(50);
         return dialog ? "ok" : "missing";
     }
     if (command == "exists") return FindDialog() ? "yes" : "no";
@@ -110,8 +113,8 @@ static std::string Run(const std::string& line) {
     if (command == "hold-port") {
         std::string name;
         in >> name;
-        heldPort = CreateFileA(("\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+        heldPort = CreateFileA(("\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
         return heldPort == INVALID_HANDLE_VALUE ? "failed" : "ok";
     }
     if (command == "release-port") {
@@ -125,7 +128,8 @@ static std::string Run(const std::string& line) {
         int position = 0;
         in >> position;
         Send(Control(id), CB_SETCURSEL, position, 0);
-        Send(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Control(id)));
+        Send(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+             reinterpret_cast<LPARAM>(Control(id)));
         return "ok";
     }
     if (command == "click") return Send(Control(id), BM_CLICK, 0, 0) < 0 ? "timeout" : "ok";

@@ -11,12 +11,16 @@
 
 using Bytes = std::vector<unsigned char>;
 
-static Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+static Bytes B(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 static Bytes Cat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
-static Bytes GetRequest(int index) { return Cat(B("CONFIG_GET"), {0x00, (unsigned char)index}); }
+static Bytes GetRequest(int index) {
+    return Cat(B("CONFIG_GET"), {0x00, (unsigned char)index});
+}
 
 // Every test ends with every opened link closed and no call on a closed link.
 class ProtocolTest : public ::testing::Test {
@@ -39,13 +43,24 @@ TEST(PortName, IsReadAsComAndANumberThatFitsAnInt) {
         const char* name;
         int result, number;
     } cases[] = {
-        {"COM3", 0, 3},         {"COM0", 0, 0},          {"COM12x", 0, 12},
-        {"COM 7", 0, 7},        {"COM+4", 0, 4},         {"COM-1", 0, -1},
-        {"COM2147483647", 0, INT_MAX},                   {"COM-2147483648", 0, INT_MIN},
-        {"COM2147483648", -1, 0},                        {"COM-2147483649", -1, 0},
-        {"COM99999999999999999999999", -1, 0},           {"com3", -1, 0},
-        {"LPT1", -1, 0},        {"COM", -1, 0},          {"COMx", -1, 0},
-        {"", -1, 0},            {"CNCA0", -1, 0},        {nullptr, -1, 0},
+        {"COM3", 0, 3},
+        {"COM0", 0, 0},
+        {"COM12x", 0, 12},
+        {"COM 7", 0, 7},
+        {"COM+4", 0, 4},
+        {"COM-1", 0, -1},
+        {"COM2147483647", 0, INT_MAX},
+        {"COM-2147483648", 0, INT_MIN},
+        {"COM2147483648", -1, 0},
+        {"COM-2147483649", -1, 0},
+        {"COM99999999999999999999999", -1, 0},
+        {"com3", -1, 0},
+        {"LPT1", -1, 0},
+        {"COM", -1, 0},
+        {"COMx", -1, 0},
+        {"", -1, 0},
+        {"CNCA0", -1, 0},
+        {nullptr, -1, 0},
     };
     for (const Case& c : cases) {
         int number = 0;
@@ -66,7 +81,8 @@ TEST_F(ProtocolTest, RequestsAreSentByteForByte) {
     ConfigSetName(link, "ABCDEFGH");
     CloseLink(link);
     std::vector<std::string> writes;
-    for (const Bytes& w : Bed().Writes()) writes.push_back(Hex(w));
+    for (const Bytes& w : Bed().Writes())
+        writes.push_back(Hex(w));
     ASSERT_EQ(writes.size(), 4u);
     EXPECT_EQ(writes[0], "43 4F 4E 46 49 47 5F 53 45 54 00 01 00 12");
     EXPECT_EQ(writes[1], "43 4F 4E 46 49 47 5F 53 45 54 00 02 FF 10");
@@ -153,7 +169,8 @@ TEST_F(ProtocolTest, ReadStoresEverySettingSignExtended) {
     EXPECT_EQ(ReaderSettings.egt, 254);
     EXPECT_STREQ(GetDeviceName(), "TOLVANE1");
     std::vector<Bytes> expected;
-    for (int i = 0; i < 6; ++i) expected.push_back(GetRequest(i));
+    for (int i = 0; i < 6; ++i)
+        expected.push_back(GetRequest(i));
     EXPECT_EQ(Bed().Writes(), expected);
     EXPECT_EQ(Reads(), 6);
 }
@@ -185,10 +202,10 @@ TEST_F(ProtocolTest, ReadToleratesOneUnansweredRequestOnly) {
         const char* name;
         int egt;
     } cases[] = {
-        {"get5", -1, 0, "OLDNAME", 9},   // only the name unanswered: the old name stays
-        {"get2", -1, 0, "NEW", 9},       // one number unanswered
-        {"none", 4, -1, "OLDNAME", 1},   // index 4 on unanswered: what did answer is kept
-        {"none", 0, -1, "OLDNAME", 1},   // nothing answered
+        {"get5", -1, 0, "OLDNAME", 9}, // only the name unanswered: the old name stays
+        {"get2", -1, 0, "NEW", 9},     // one number unanswered
+        {"none", 4, -1, "OLDNAME", 1}, // index 4 on unanswered: what did answer is kept
+        {"none", 0, -1, "OLDNAME", 1}, // nothing answered
     };
     for (const Case& c : cases) {
         SetUp();

@@ -27,7 +27,8 @@ std::vector<std::vector<unsigned char>> RecordingBed::Writes() const {
 
 int RecordingBed::Count(LinkEventType type) const {
     int n = 0;
-    for (const LinkEvent& e : events) n += e.type == type;
+    for (const LinkEvent& e : events)
+        n += e.type == type;
     return n;
 }
 
@@ -69,7 +70,9 @@ bool ConfigureLine(SerialLink link, int baudRate) {
     return true;
 }
 
-bool SetLineTimeouts(SerialLink link, int) { return IsOpen(link); }
+bool SetLineTimeouts(SerialLink link, int) {
+    return IsOpen(link);
+}
 
 bool PulseRts(SerialLink link) {
     if (!IsOpen(link)) return false;

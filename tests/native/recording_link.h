@@ -12,7 +12,7 @@ enum LinkEventType { kEvOpen, kEvOpenFailed, kEvConfigure, kEvPulse, kEvWrite, k
 
 struct LinkEvent {
     LinkEventType type;
-    int value; // open: port number; configure: baud; read: bytes returned
+    int value;                        // open: port number; configure: baud; read: bytes returned
     std::vector<unsigned char> bytes; // write: the bytes written
 };
 

@@ -80,7 +80,8 @@ static int heldInit;
 
 static int HeldCount(int pty) {
     int n = 0;
-    for (int fd = 0; fd < 4096; ++fd) n += heldInit && heldBy[fd] == pty;
+    for (int fd = 0; fd < 4096; ++fd)
+        n += heldInit && heldBy[fd] == pty;
     return n;
 }
 
@@ -106,23 +107,23 @@ typedef int (*open_fn)(const char*, int, ...);
 typedef int (*openat_fn)(int, const char*, int, ...);
 typedef int (*close_fn)(int);
 
-#define OPEN_WRAPPER(name)                                                                        \
-    int name(const char* path, int flags, ...) {                                                 \
-        va_list ap;                                                                               \
-        va_start(ap, flags);                                                                      \
-        int mode = va_arg(ap, int);                                                               \
-        va_end(ap);                                                                               \
-        open_fn real = (open_fn)dlsym(RTLD_NEXT, #name);                                          \
-        return ExclusiveOpen(real(path, flags | O_NOCTTY, mode));                                 \
+#define OPEN_WRAPPER(name)                                                                         \
+    int name(const char* path, int flags, ...) {                                                   \
+        va_list ap;                                                                                \
+        va_start(ap, flags);                                                                       \
+        int mode = va_arg(ap, int);                                                                \
+        va_end(ap);                                                                                \
+        open_fn real = (open_fn)dlsym(RTLD_NEXT, #name);                                           \
+        return ExclusiveOpen(real(path, flags | O_NOCTTY, mode));                                  \
     }
-#define OPENAT_WRAPPER(name)                                                                      \
-    int name(int dir, const char* path, int flags, ...) {                                        \
-        va_list ap;                                                                               \
-        va_start(ap, flags);                                                                      \
-        int mode = va_arg(ap, int);                                                               \
-        va_end(ap);                                                                               \
-        openat_fn real = (openat_fn)dlsym(RTLD_NEXT, #name);                                      \
-        return ExclusiveOpen(real(dir, path, flags | O_NOCTTY, mode));                            \
+#define OPENAT_WRAPPER(name)                                                                       \
+    int name(int dir, const char* path, int flags, ...) {                                          \
+        va_list ap;                                                                                \
+        va_start(ap, flags);                                                                       \
+        int mode = va_arg(ap, int);                                                                \
+        va_end(ap);                                                                                \
+        openat_fn real = (openat_fn)dlsym(RTLD_NEXT, #name);                                       \
+        return ExclusiveOpen(real(dir, path, flags | O_NOCTTY, mode));                             \
     }
 /* O_NOCTTY: the Wine server has no terminal, and a pseudo-terminal it opens would
  * otherwise become its controlling terminal and hang it up when the reader exits. */

@@ -13,9 +13,13 @@ static std::string Env(const char* name) {
     return value ? value : "";
 }
 
-std::string ReaderPort() { return Env("VARNEK_COM"); }
+std::string ReaderPort() {
+    return Env("VARNEK_COM");
+}
 
-std::string BedPath(const char* name) { return Env("VARNEK_RUN_DIR") + "\\" + name; }
+std::string BedPath(const char* name) {
+    return Env("VARNEK_RUN_DIR") + "\\" + name;
+}
 
 void SetReader(const std::string& lines) {
     static int seq = 0;
@@ -36,14 +40,16 @@ std::vector<TranscriptEvent> Transcript() {
         events.push_back(e);
     }
     // The modem-line helper's lines reach the file a little later than they happen.
-    std::stable_sort(events.begin(), events.end(),
-                     [](const TranscriptEvent& a, const TranscriptEvent& b) { return a.time < b.time; });
+    std::stable_sort(
+        events.begin(), events.end(),
+        [](const TranscriptEvent& a, const TranscriptEvent& b) { return a.time < b.time; });
     return events;
 }
 
 int CountEvents(const std::vector<TranscriptEvent>& events, const char* kind) {
     int n = 0;
-    for (const TranscriptEvent& e : events) n += e.kind == kind;
+    for (const TranscriptEvent& e : events)
+        n += e.kind == kind;
     return n;
 }
 

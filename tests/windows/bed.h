@@ -10,8 +10,8 @@ struct TranscriptEvent {
     std::string rest; // bytes in hex, line=..., or the line's new value
 };
 
-std::string ReaderPort();               // "COM5"
-std::string BedPath(const char* name);  // a file in this run's folder
+std::string ReaderPort();                 // "COM5"
+std::string BedPath(const char* name);    // a file in this run's folder
 void SetReader(const std::string& lines); // faults and settings; all else back to normal
 std::vector<TranscriptEvent> Transcript();
 // The events from a moment on: a mark is UnixNow() taken earlier.

@@ -29,7 +29,8 @@ class PortDiscoveryTest : public ::testing::Test {
 
     static Values Ports(std::vector<std::pair<std::string, std::string>> pairs) {
         Values values;
-        for (auto& p : pairs) values.push_back({p.first, p.second, REG_SZ});
+        for (auto& p : pairs)
+            values.push_back({p.first, p.second, REG_SZ});
         return values;
     }
     Texts ListTexts() {
@@ -89,12 +90,20 @@ TEST_F(PortDiscoveryTest, ChangesRebuildTheListAndSelectTheFirstEntry) {
         {"three at first", kThree, 1, {"COM3", "COM4", "COM7"}},
         {"one removed", {kThree[0], kThree[2]}, 0, {"COM3", "COM7"}},
         {"one replaced", {kThree[0], {"\\Device\\Serial9", "COM9"}}, 0, {"COM3", "COM9"}},
-        {"same name, other port", {kThree[0], {"\\Device\\Serial9", "COM10"}}, 0, {"COM3", "COM10"}},
+        {"same name, other port",
+         {kThree[0], {"\\Device\\Serial9", "COM10"}},
+         0,
+         {"COM3", "COM10"}},
         {"same ports, other order",
-         {{"\\Device\\Serial0", "COM10"}, {"\\Device\\Serial9", "COM3"}}, 0, {"COM10", "COM3"}},
+         {{"\\Device\\Serial0", "COM10"}, {"\\Device\\Serial9", "COM3"}},
+         0,
+         {"COM10", "COM3"}},
         {"three added",
-         {{"\\Device\\Serial0", "COM10"}, {"\\Device\\Serial9", "COM3"}, {"\\Device\\VCP0", "COM4"},
-          {"\\Device\\VCP1", "COM7"}, {"\\Device\\VCP2", "CNCA0"}},
+         {{"\\Device\\Serial0", "COM10"},
+          {"\\Device\\Serial9", "COM3"},
+          {"\\Device\\VCP0", "COM4"},
+          {"\\Device\\VCP1", "COM7"},
+          {"\\Device\\VCP2", "CNCA0"}},
          1,
          {"COM10", "COM3", "COM4", "COM7", "CNCA0"}},
         {"all gone", {}, 0, {}},
@@ -121,16 +130,17 @@ TEST_F(PortDiscoveryTest, UnusableValuesAreSkippedNeverShortened) {
     std::string zeroless = "COM8";
     Values values = {
         {"\\Device\\Serial0", std::string("COM3") + '\0', REG_SZ},
-        {std::string(32, 'N'), std::string("COM11") + '\0', REG_SZ},     // name longer than a row
-        {std::string(45, 'L'), std::string("COM12") + '\0', REG_SZ},     // name longer than the buffer
-        {"\\Device\\Long", std::string(20, 'C') + '\0', REG_SZ},         // data longer than the buffer
-        {"\\Device\\Twenty", std::string(20, 'D'), REG_SZ},              // no zero, buffer full
-        {"\\Device\\Zeroless", zeroless, REG_SZ},                        // no zero, but room for one
-        {"\\Device\\Number", std::string("\x05\0\0\0", 4), REG_DWORD},   // not text
-        {std::string(31, 'K'), std::string(18, 'P') + '\0', REG_SZ},     // as long as fits
+        {std::string(32, 'N'), std::string("COM11") + '\0', REG_SZ}, // name longer than a row
+        {std::string(45, 'L'), std::string("COM12") + '\0', REG_SZ}, // name longer than the buffer
+        {"\\Device\\Long", std::string(20, 'C') + '\0', REG_SZ},     // data longer than the buffer
+        {"\\Device\\Twenty", std::string(20, 'D'), REG_SZ},          // no zero, buffer full
+        {"\\Device\\Zeroless", zeroless, REG_SZ},                    // no zero, but room for one
+        {"\\Device\\Number", std::string("\x05\0\0\0", 4), REG_DWORD}, // not text
+        {std::string(31, 'K'), std::string(18, 'P') + '\0', REG_SZ},   // as long as fits
     };
     ASSERT_TRUE(SetSerialComm({}));
-    for (const SerialCommValue& v : values) ASSERT_TRUE(AddSerialComm(v)) << v.name;
+    for (const SerialCommValue& v : values)
+        ASSERT_TRUE(AddSerialComm(v)) << v.name;
     EXPECT_EQ(RefreshPortList(list), 1);
     Texts listed = ListTexts();
     std::sort(listed.begin(), listed.end());
@@ -144,7 +154,10 @@ TEST_F(PortDiscoveryTest, UnusableValuesAreSkippedNeverShortened) {
 TEST_F(PortDiscoveryTest, MoreValuesThanRowsListOnlyWhatTheTableHolds) {
     Values values;
     for (int i = 0; i < 130; ++i)
-        values.push_back({"\\Device\\Serial" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") +
+        values.push_back({"\\Device\\Serial" +
+                              std::string(i < 10    ? "00"
+                                          : i < 100 ? "0"
+                                                    : "") +
                               std::to_string(i),
                           "COM" + std::to_string(i + 1), REG_SZ});
     ASSERT_TRUE(SetSerialComm(values));

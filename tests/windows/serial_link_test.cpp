@@ -10,7 +10,9 @@
 #include "serial/serial_link.h"
 #include "tests/windows/bed.h"
 
-static int ReaderPortNumber() { return std::atoi(ReaderPort().c_str() + 3); }
+static int ReaderPortNumber() {
+    return std::atoi(ReaderPort().c_str() + 3);
+}
 
 class SerialLinkTest : public ::testing::Test {
   protected:
@@ -33,7 +35,8 @@ class SerialLinkTest : public ::testing::Test {
 };
 
 TEST_F(SerialLinkTest, PortsThatDoNotExistGiveTheInvalidLink) {
-    for (int n : {0, 77, 255, -1}) EXPECT_FALSE(LinkIsOpen(OpenReaderPort(n))) << n;
+    for (int n : {0, 77, 255, -1})
+        EXPECT_FALSE(LinkIsOpen(OpenReaderPort(n))) << n;
 }
 
 TEST_F(SerialLinkTest, AHeldPortCannotBeOpenedAgain) {

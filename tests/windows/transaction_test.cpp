@@ -41,7 +41,9 @@ class TransactionTest : public ::testing::Test {
     double start = 0;
 };
 
-static std::string Get(int index) { return HexOf("CONFIG_GET\0"s + char(index)); }
+static std::string Get(int index) {
+    return HexOf("CONFIG_GET\0"s + char(index));
+}
 
 TEST_F(TransactionTest, LoadOpensTwiceAndReadsEverySetting) {
     SetReader("values 1 13 5 1 42\nname DOOR-A");
@@ -54,7 +56,8 @@ TEST_F(TransactionTest, LoadOpensTwiceAndReadsEverySetting) {
     EXPECT_EQ(ReaderSettings.egt, 42);
     EXPECT_STREQ(GetDeviceName(), "DOOR-A");
     std::vector<std::string> expected = {HexOf("system"), HexOf("version")};
-    for (int i = 0; i < 6; ++i) expected.push_back(Get(i));
+    for (int i = 0; i < 6; ++i)
+        expected.push_back(Get(i));
     EXPECT_EQ(Requests(), expected);
 
     // Per connection: open, RTS low then high, requests at 4800 8N1, close.
@@ -96,12 +99,11 @@ TEST_F(TransactionTest, ProbeOnARealLine) {
         int result, requests;
         double atMost; // seconds, generous for a shared machine
     } cases[] = {
-        {"version 0x12", 18, 2, 1.0},
-        {"version 0x85", -123, 2, 1.0},
-        {"delay-attempts 1", 0x11, 2, 1.5},          // each answer on the second attempt
-        {"long-system-answer 1", -1, 1, 1.0},         // three bytes arrive as one read
-        {"answer-length 70", -1, 1, 1.0},             // more than one chunk
-        {"silent-from 0", -1, 1, 1.5},                // two silent attempts, about 0.19 s
+        {"version 0x12", 18, 2, 1.0},         {"version 0x85", -123, 2, 1.0},
+        {"delay-attempts 1", 0x11, 2, 1.5},   // each answer on the second attempt
+        {"long-system-answer 1", -1, 1, 1.0}, // three bytes arrive as one read
+        {"answer-length 70", -1, 1, 1.0},     // more than one chunk
+        {"silent-from 0", -1, 1, 1.5},        // two silent attempts, about 0.19 s
         {"wrong-ack 1", -1, 1, 1.0},
     };
     for (const Case& c : cases) {

@@ -27,7 +27,9 @@ static int MatchWord(const unsigned char* bytes, int length, const char* word) {
     return length >= wordLength ? 2 : 1;
 }
 
-static int KindOf(int first, int index) { return index <= kNameIndex ? first + index : kRequestNone; }
+static int KindOf(int first, int index) {
+    return index <= kNameIndex ? first + index : kRequestNone;
+}
 
 Frame FrameRequest(const unsigned char* bytes, int length, bool pauseSeen) {
     Frame frame = {kFrameNeedMore, 0, kRequestNone};
@@ -67,8 +69,8 @@ static int NaturalAnswer(ReaderModel* model, const unsigned char* request, int l
     }
     if (kind == kRequestVersion) {
         answer[0] = ack;
-        answer[1] = model->faults.versionOverride >= 0 ? model->faults.versionOverride
-                                                       : model->version;
+        answer[1] =
+            model->faults.versionOverride >= 0 ? model->faults.versionOverride : model->version;
         return 2;
     }
     int index = request[kWordLength + 1];
@@ -165,7 +167,8 @@ int ApplyModelSetting(ReaderModel* model, const char* line) {
     if (std::strcmp(key, "values") == 0) {
         int v[5];
         if (std::sscanf(rest, "%d %d %d %d %d", &v[0], &v[1], &v[2], &v[3], &v[4]) != 5) return -1;
-        for (int i = 0; i < 5; ++i) model->values[i] = static_cast<int16_t>(v[i]);
+        for (int i = 0; i < 5; ++i)
+            model->values[i] = static_cast<int16_t>(v[i]);
         return 0;
     }
     if (std::strcmp(key, "name") == 0) {
@@ -177,10 +180,10 @@ int ApplyModelSetting(ReaderModel* model, const char* line) {
     if (std::strcmp(key, "mute") == 0) {
         char kindName[16] = {0};
         std::sscanf(rest, "%15s", kindName);
-        model->faults.muteKind = std::strcmp(kindName, "none") == 0 ? kRequestNone
-                                                                   : ParseRequestKind(kindName);
+        model->faults.muteKind =
+            std::strcmp(kindName, "none") == 0 ? kRequestNone : ParseRequestKind(kindName);
         return model->faults.muteKind == kRequestNone && std::strcmp(kindName, "none") != 0 ? -1
-                                                                                           : 0;
+                                                                                            : 0;
     }
     char* end = nullptr;
     long value = std::strtol(rest, &end, 0);

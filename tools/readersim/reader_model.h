@@ -8,24 +8,24 @@ enum RequestKind {
     kRequestNone = -1,
     kRequestSystem = 0,
     kRequestVersion = 1,
-    kRequestGet0 = 2,  // CONFIG_GET index i is kRequestGet0 + i, i from 0 to 5
-    kRequestSet0 = 8,  // CONFIG_SET index i is kRequestSet0 + i
+    kRequestGet0 = 2, // CONFIG_GET index i is kRequestGet0 + i, i from 0 to 5
+    kRequestSet0 = 8, // CONFIG_SET index i is kRequestSet0 + i
     kRequestKindCount = 14,
 };
 
 struct ReaderFaults {
-    int silentFrom = -1;          // requests numbered from this on (0 = first) get no answer
-    int muteKind = kRequestNone;  // this kind of request never gets an answer
-    int wrongAck = 0;             // acknowledge with 0x98 in place of 0x99
-    int answerLength = 0;         // 1: every answer cut to one byte; above 2: padded to this
-    int delayAttempts = 0;        // the answer arrives only on read attempt delayAttempts + 1
-    int delayConfigOnly = 0;      // the delay applies to CONFIG requests only
-    int splitMs = 0;              // a value's first byte, then the second this much later
-    int vanishAfter = 0;          // on a line: the reader goes away after answering this many
-    int longSystemAnswer = 0;     // "system" answered with three bytes
-    int nameWithoutZero = 0;      // the name is sent without its terminating zero
-    int garbage = 0;              // every answer replaced by this many pseudo-random bytes
-    int versionOverride = -1;     // used instead of the version when 0 to 255
+    int silentFrom = -1;         // requests numbered from this on (0 = first) get no answer
+    int muteKind = kRequestNone; // this kind of request never gets an answer
+    int wrongAck = 0;            // acknowledge with 0x98 in place of 0x99
+    int answerLength = 0;        // 1: every answer cut to one byte; above 2: padded to this
+    int delayAttempts = 0;       // the answer arrives only on read attempt delayAttempts + 1
+    int delayConfigOnly = 0;     // the delay applies to CONFIG requests only
+    int splitMs = 0;             // a value's first byte, then the second this much later
+    int vanishAfter = 0;         // on a line: the reader goes away after answering this many
+    int longSystemAnswer = 0;    // "system" answered with three bytes
+    int nameWithoutZero = 0;     // the name is sent without its terminating zero
+    int garbage = 0;             // every answer replaced by this many pseudo-random bytes
+    int versionOverride = -1;    // used instead of the version when 0 to 255
 };
 
 constexpr int kModelNameSize = 32;
@@ -36,8 +36,8 @@ struct ReaderModel {
     char name[kModelNameSize];
     unsigned char version;
     ReaderFaults faults;
-    int requestCount;  // requests framed so far
-    uint32_t noise;    // state of the garbage generator
+    int requestCount; // requests framed so far
+    uint32_t noise;   // state of the garbage generator
 };
 
 void ResetReaderModel(ReaderModel* model, unsigned char version);

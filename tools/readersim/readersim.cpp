@@ -62,7 +62,9 @@ reader settings and faults:
 )";
 
 static volatile sig_atomic_t stopping = 0;
-static void OnSignal(int) { stopping = 1; }
+static void OnSignal(int) {
+    stopping = 1;
+}
 
 static double Now() {
     timespec ts;
@@ -119,7 +121,8 @@ static bool ReadWholeFile(const std::string& path, std::string* text) {
     text->clear();
     char chunk[4096];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text->append(chunk, n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        text->append(chunk, n);
     std::fclose(f);
     return true;
 }
@@ -206,14 +209,16 @@ static bool LineIsReaders(int fd, char* described, size_t size) {
 }
 
 static void WriteAnswer(Sim& sim, const unsigned char* answer, int length, int splitMs) {
+    // On a paced line a byte is there only once its ten bits have been clocked out.
     double byteTime = 10.0 / 4800;
+    double start = Now();
     for (int i = 0; i < length;) {
         if (i == 1 && splitMs > 0) SleepSeconds(splitMs / 1000.0);
+        if (sim.wireTiming) SleepSeconds(start + (i + 1) * byteTime - Now());
         int n = sim.wireTiming || splitMs > 0 ? 1 : length - i;
         ssize_t w = write(sim.master, answer + i, n);
         if (w <= 0) return;
         i += static_cast<int>(w);
-        if (sim.wireTiming) SleepSeconds(byteTime);
     }
 }
 
@@ -372,13 +377,20 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
-        } else if (arg == "--link") sim.linkPath = next();
-        else if (arg == "--transcript") transcriptPath = next();
-        else if (arg == "--state") sim.statePath = next();
-        else if (arg == "--control") sim.controlPath = next();
-        else if (arg == "--modem-log") sim.modemLogPath = next();
-        else if (arg == "--wire-timing") sim.wireTiming = true;
-        else if (arg == "--pause-ms") sim.pause = std::atoi(next().c_str()) / 1000.0;
+        } else if (arg == "--link")
+            sim.linkPath = next();
+        else if (arg == "--transcript")
+            transcriptPath = next();
+        else if (arg == "--state")
+            sim.statePath = next();
+        else if (arg == "--control")
+            sim.controlPath = next();
+        else if (arg == "--modem-log")
+            sim.modemLogPath = next();
+        else if (arg == "--wire-timing")
+            sim.wireTiming = true;
+        else if (arg == "--pause-ms")
+            sim.pause = std::atoi(next().c_str()) / 1000.0;
         else if (arg.rfind("--", 0) == 0) {
             std::string setting = arg.substr(2) + " " + next(arg == "--values" ? 5 : 1);
             if (ApplyModelSetting(&sim.model, setting.c_str()) < 0) {
@@ -398,8 +410,10 @@ int main(int argc, char** argv) {
     struct stat logStat;
     if (!sim.modemLogPath.empty() && stat(sim.modemLogPath.c_str(), &logStat) == 0)
         sim.modemLogOffset = logStat.st_size; // older lines are about earlier readers
-    if (transcriptPath == "-") sim.transcript = stdout;
-    else if (!transcriptPath.empty()) sim.transcript = std::fopen(transcriptPath.c_str(), "a");
+    if (transcriptPath == "-")
+        sim.transcript = stdout;
+    else if (!transcriptPath.empty())
+        sim.transcript = std::fopen(transcriptPath.c_str(), "a");
     if (!OpenTerminal(sim)) return 1;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);

@@ -2,7 +2,9 @@
 
 CWinApp* CWinApp::current = nullptr;
 
-CWinApp::CWinApp() { current = this; }
+CWinApp::CWinApp() {
+    current = this;
+}
 
 // The program's entry: the application object exists already (it is a global);
 // InitInstance runs the program, and its end is the program's end.

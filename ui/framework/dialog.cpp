@@ -20,9 +20,12 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     case WM_INITDIALOG: return dialog->OnInitDialog();
     case WM_TIMER: dialog->OnTimer(wParam); return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) dialog->OnOK();
-        else if (LOWORD(wParam) == IDCANCEL) dialog->OnCancel();
-        else dialog->OnCommand(LOWORD(wParam), HIWORD(wParam));
+        if (LOWORD(wParam) == IDOK)
+            dialog->OnOK();
+        else if (LOWORD(wParam) == IDCANCEL)
+            dialog->OnCancel();
+        else
+            dialog->OnCommand(LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     default: return FALSE; // painting, the system menu, dragging: the dialog manager's own
     }
