@@ -1,6 +1,5 @@
 #include "tests/native/recording_link.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "serial/serial_link.h"
@@ -30,16 +29,6 @@ int RecordingBed::Count(LinkEventType type) const {
     for (const LinkEvent& e : events)
         n += e.type == type;
     return n;
-}
-
-std::string Hex(const std::vector<unsigned char>& bytes) {
-    std::string text;
-    char part[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(part, sizeof part, text.empty() ? "%02X" : " %02X", b);
-        text += part;
-    }
-    return text;
 }
 
 static const intptr_t kHandleBase = 0x1000;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/readersim/hex.h"
 #include "tools/readersim/reader_model.h"
 
 enum LinkEventType { kEvOpen, kEvOpenFailed, kEvConfigure, kEvPulse, kEvWrite, kEvRead, kEvClose };
@@ -39,4 +40,6 @@ struct RecordingBed {
 // The bed the link functions use; Reset() gives a fresh one with a reader at version 0x11.
 RecordingBed& Bed();
 void ResetBed();
-std::string Hex(const std::vector<unsigned char>& bytes);
+inline std::string Hex(const std::vector<unsigned char>& bytes) {
+    return HexOf(bytes.data(), bytes.size());
+}

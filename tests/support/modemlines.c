@@ -141,7 +141,11 @@ int close(int fd) {
     return real(fd);
 }
 
-static int Forward(const char* name, int fd, unsigned long request, void* arg) {
+/* Modem-line requests on a pseudo-terminal are answered here; the rest go on to
+ * libc's function of the same name. */
+static int Intercept(const char* name, int fd, unsigned long request, void* arg) {
+    int result;
+    if (ModemLines(fd, request, arg, &result)) return result;
     ioctl_fn real = (ioctl_fn)dlsym(RTLD_NEXT, name);
     if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
     return real(fd, request, arg);
@@ -152,9 +156,7 @@ int ioctl(int fd, unsigned long request, ...) {
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
-    int result;
-    if (ModemLines(fd, request, arg, &result)) return result;
-    return Forward("ioctl", fd, request, arg);
+    return Intercept("ioctl", fd, request, arg);
 }
 
 /* 32-bit glibc built with 64-bit time calls this in place of ioctl. */
@@ -163,7 +165,5 @@ int __ioctl_time64(int fd, unsigned long request, ...) {
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
-    int result;
-    if (ModemLines(fd, request, arg, &result)) return result;
-    return Forward("__ioctl_time64", fd, request, arg);
+    return Intercept("__ioctl_time64", fd, request, arg);
 }

@@ -69,13 +69,7 @@ bool WaitForEvents(double mark, const char* kind, int count, int timeoutMs) {
 }
 
 std::string HexOf(const std::string& bytes) {
-    std::string text;
-    char part[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(part, sizeof part, text.empty() ? "%02X" : " %02X", b);
-        text += part;
-    }
-    return text;
+    return HexOf(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 double Seconds() {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/readersim/hex.h"
+
 struct TranscriptEvent {
     double time;      // seconds, the reader's clock
     std::string kind; // open, close, request, answer, noise, rts, dtr, control, vanish

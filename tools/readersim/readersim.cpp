@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "tools/readersim/hex.h"
 #include "tools/readersim/reader_model.h"
 
 static const char kHelp[] = R"(usage: readersim [options]
@@ -106,13 +107,7 @@ static void Log(Sim& sim, const char* fmt, ...) {
 }
 
 static std::string Hex(const unsigned char* bytes, int length) {
-    std::string text;
-    char part[4];
-    for (int i = 0; i < length; ++i) {
-        std::snprintf(part, sizeof part, i ? " %02X" : "%02X", bytes[i]);
-        text += part;
-    }
-    return text.empty() ? "-" : text;
+    return length > 0 ? HexOf(bytes, length) : "-";
 }
 
 static bool ReadWholeFile(const std::string& path, std::string* text) {
