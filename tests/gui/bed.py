@@ -86,16 +86,24 @@ class Bed:
                              text=True).stdout.split()
         return out[-1] if out else None
 
-    def key(self, name, focus_control=None):
+    def keyboard(self, action, focus_control=None):
+        """Real input through the X server: focus the window (and click into a
+        control), then run an xdotool action such as ["key", "Return"]."""
         window = self.x_window()
         assert window, "no X window with the program's title"
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], check=False)
+        # Without a window manager X may refuse the focus request; the click below
+        # or Wine's own focus serves then.
+        subprocess.run(["xdotool", "windowfocus", "--sync", window], check=False,
+                       stderr=subprocess.DEVNULL)
         if focus_control:
             x, y, w, h = map(int, self.do("rect %d" % focus_control).split())
-            subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2),
+            subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 3), str(y + h // 2),
                             "click", "1"], check=True)
         time.sleep(0.3)
-        subprocess.run(["xdotool", "key", name], check=True)
+        subprocess.run(["xdotool"] + action, check=True)
+
+    def key(self, name, focus_control=None):
+        self.keyboard(["key", name], focus_control)
 
     def screenshot(self, name):
         os.makedirs(ARTIFACTS, exist_ok=True)
