@@ -32,8 +32,8 @@ SerialLink ConnectReader(const char* portName) {
     if (ParsePortNumber(portName, &portNumber) < 0) return InvalidLink();
     SerialLink link = OpenReaderPort(portNumber);
     if (!LinkIsOpen(link)) return InvalidLink();
-    ConfigureLine(link,
-                  kTalkBaudRate); // a reader that does not hear us fails the pulse or the talk
+    // Its result is not needed: a reader that does not hear us fails the pulse or the talk.
+    ConfigureLine(link, kTalkBaudRate);
     if (!PulseRts(link)) {
         CloseLink(link);
         return InvalidLink();

@@ -79,11 +79,10 @@ int WriteAll(SerialLink link, const unsigned char* bytes, int length) {
     if (frame.status != kFrameComplete) return length;
     unsigned char answer[kModelAnswerMax];
     int hold = 0;
-    int n = AnswerRequest(&b.reader, bytes, length, answer, &hold);
+    int n = AnswerRequest(&b.reader, bytes, length, frame.kind, answer, &hold);
     b.pending.insert(b.pending.end(), answer, answer + n);
     b.holdAttempts = n > 0 ? hold : 0;
-    bool value = frame.kind >= kRequestGet0 && frame.kind < kRequestGet0 + 5;
-    b.splitPending = value && n > 1 && b.reader.faults.splitMs > 0;
+    b.splitPending = IsValueRequest(frame.kind) && n > 1 && b.reader.faults.splitMs > 0;
     return length;
 }
 

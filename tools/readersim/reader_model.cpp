@@ -57,9 +57,8 @@ Frame FrameRequest(const unsigned char* bytes, int length, bool pauseSeen) {
     return {kFrameGarbage, prefixes > 0 ? length : 1, kRequestNone};
 }
 
-static int NaturalAnswer(ReaderModel* model, const unsigned char* request, int length,
+static int NaturalAnswer(ReaderModel* model, const unsigned char* request, int length, int kind,
                          unsigned char* answer) {
-    int kind = FrameRequest(request, length, true).kind;
     unsigned char ack = model->faults.wrongAck ? kWrongAckByte : kAckByte;
     if (kind == kRequestSystem) {
         answer[0] = ack;
@@ -101,13 +100,12 @@ static int NaturalAnswer(ReaderModel* model, const unsigned char* request, int l
     return 2;
 }
 
-int AnswerRequest(ReaderModel* model, const unsigned char* request, int length,
+int AnswerRequest(ReaderModel* model, const unsigned char* request, int length, int kind,
                   unsigned char* answer, int* delayAttempts) {
     const ReaderFaults& f = model->faults;
     int number = model->requestCount++;
-    int kind = FrameRequest(request, length, true).kind;
     *delayAttempts = f.delayConfigOnly && kind < kRequestGet0 ? 0 : f.delayAttempts;
-    int answerLength = NaturalAnswer(model, request, length, answer);
+    int answerLength = NaturalAnswer(model, request, length, kind, answer);
     if ((f.silentFrom >= 0 && number >= f.silentFrom) || (f.muteKind >= 0 && kind == f.muteKind))
         return 0;
     if (answerLength == 0) return 0;

@@ -53,9 +53,15 @@ struct Frame {
 // on the line, so it is complete only when pauseSeen is true.
 Frame FrameRequest(const unsigned char* bytes, int length, bool pauseSeen);
 
-// Applies one complete request and writes the answer; returns its length (0: silent).
-// *delayAttempts tells how many read attempts the answer holds back.
-int AnswerRequest(ReaderModel* model, const unsigned char* request, int length,
+// True for a CONFIG_GET of one of the five numbers, whose answer is a 16-bit value.
+inline bool IsValueRequest(int kind) {
+    return kind >= kRequestGet0 && kind < kRequestGet0 + 5;
+}
+
+// Applies one complete request, of the kind FrameRequest found, and writes the
+// answer; returns its length (0: silent). *delayAttempts tells how many read
+// attempts the answer holds back.
+int AnswerRequest(ReaderModel* model, const unsigned char* request, int length, int kind,
                   unsigned char* answer, int* delayAttempts);
 
 // Parses a request kind name such as "system", "version", "get5", "set0".

@@ -217,7 +217,8 @@ static void WriteAnswer(Sim& sim, const unsigned char* answer, int length, int s
     }
 }
 
-static void Serve(Sim& sim, const unsigned char* request, int length, double firstByteAt) {
+static void Serve(Sim& sim, const unsigned char* request, int length, int kind,
+                  double firstByteAt) {
     ReloadControl(sim);
     PollModemLog(sim);
     if (sim.wireTiming) SleepSeconds(firstByteAt + length * 10.0 / 4800 - Now());
@@ -227,14 +228,13 @@ static void Serve(Sim& sim, const unsigned char* request, int length, double fir
     if (!heard) return; // at any other set-up the reader hears noise
     unsigned char answer[kModelAnswerMax];
     int delay = 0;
-    int n = AnswerRequest(&sim.model, request, length, answer, &delay);
-    int kind = FrameRequest(request, length, true).kind;
+    int n = AnswerRequest(&sim.model, request, length, kind, answer, &delay);
     if (kind >= kRequestSet0) SaveState(sim);
     // A held-back answer arrives in the middle of read attempt delay + 1.
     if (n > 0 && delay > 0) SleepSeconds(delay * 0.094 + 0.047);
     // Only a value's two bytes are sent in pieces.
-    bool split = kind >= kRequestGet0 && kind < kRequestGet0 + 5;
-    if (n > 0) WriteAnswer(sim, answer, n, split ? sim.model.faults.splitMs : 0);
+    int splitMs = IsValueRequest(kind) ? sim.model.faults.splitMs : 0;
+    if (n > 0) WriteAnswer(sim, answer, n, splitMs);
     Log(sim, "answer %s", Hex(answer, n).c_str());
 }
 
@@ -334,7 +334,7 @@ static int Run(Sim& sim) {
             Frame frame = FrameRequest(pending, have, pause);
             if (frame.status == kFrameNeedMore) break;
             if (frame.status == kFrameComplete) {
-                Serve(sim, pending, frame.length, firstByteAt);
+                Serve(sim, pending, frame.length, frame.kind, firstByteAt);
                 int after = sim.model.faults.vanishAfter;
                 if (after > 0 && sim.model.requestCount >= after) {
                     if (!Vanish(sim)) return 1;
