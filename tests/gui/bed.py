@@ -82,13 +82,20 @@ class Bed:
         return self.do("text %d" % STATUS)
 
     def x_window(self):
-        out = subprocess.run(["xdotool", "search", "--name", TITLE], capture_output=True,
-                             text=True).stdout.split()
-        return out[-1] if out else None
+        """The program's X window once X shows it (a closed program's window may
+        linger under the same title, unmapped)."""
+        for _ in range(100):
+            out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", TITLE],
+                                 capture_output=True, text=True).stdout.split()
+            if out:
+                return out[-1]
+            time.sleep(0.1)
+        return None
 
     def keyboard(self, action, focus_control=None):
         """Real input through the X server: focus the window (and click into a
-        control), then run an xdotool action such as ["key", "Return"]."""
+        control until it holds the keyboard focus), then run an xdotool action
+        such as ["key", "Return"]."""
         window = self.x_window()
         assert window, "no X window with the program's title"
         # Without a window manager X may refuse the focus request; the click below
@@ -97,10 +104,25 @@ class Bed:
                        stderr=subprocess.DEVNULL)
         if focus_control:
             x, y, w, h = map(int, self.do("rect %d" % focus_control).split())
-            subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 3), str(y + h // 2),
-                            "click", "1"], check=True)
+            # No "mousemove --sync": it waits 15 s when the pointer is already there.
+            # The focus poll is the wait.
+            for _ in range(10):
+                subprocess.run(["xdotool", "mousemove", str(x + w // 3), str(y + h // 2),
+                                "click", "1"], check=True)
+                if self.wait_for(lambda: self.do("focus") == str(focus_control), 1.0):
+                    break
+            assert self.do("focus") == str(focus_control), "the click did not focus the control"
         time.sleep(0.3)
         subprocess.run(["xdotool"] + action, check=True)
+
+    @staticmethod
+    def wait_for(condition, seconds):
+        deadline = time.time() + seconds
+        while not condition():
+            if time.time() > deadline:
+                return False
+            time.sleep(0.05)
+        return True
 
     def key(self, name, focus_control=None):
         self.keyboard(["key", name], focus_control)

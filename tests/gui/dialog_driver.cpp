@@ -2,7 +2,7 @@
 // line by line on standard input, acts on it as a user would and reports what it
 // shows. Every answer is one line on standard output.
 //
-//   wait-window MS        wait until the window exists          -> ok | missing
+//   wait-window MS        wait until the window exists and shows -> ok | missing
 //   exists                                                      -> yes | no
 //   pick ID POS           select entry POS of list ID, with the notification -> ok
 //   click ID              press button ID; returns when the program is done   -> ok
@@ -11,6 +11,7 @@
 //   list ID               selection, count and entries: "SEL|N|e0|e1|..."
 //   wait-text ID MS TEXT  wait until control ID shows TEXT     -> ok | <what it shows>
 //   rect ID               the control's screen rectangle "x y w h" (pixels)
+//   focus                 id of the control with the keyboard focus (0: none of them)
 //   close-window          the close box
 //   hold-port NAME        open a COM port and keep it, as another program would -> ok | failed
 //   release-port          close it again
@@ -86,9 +87,11 @@ static std::string Run(const std::string& line) {
     if (command == "wait-window") {
         int ms = 0;
         in >> ms;
-        for (int waited = 0; !FindDialog() && waited < ms; waited += 50)
+        // The window exists before it shows; keys and clicks sent in between are lost.
+        for (int waited = 0; !(FindDialog() && IsWindowVisible(dialog)) && waited < ms;
+             waited += 50)
             Sleep(50);
-        return dialog ? "ok" : "missing";
+        return dialog && IsWindowVisible(dialog) ? "ok" : "missing";
     }
     if (command == "exists") return FindDialog() ? "yes" : "no";
     if (command == "port-add") {
@@ -123,6 +126,15 @@ static std::string Run(const std::string& line) {
         return "ok";
     }
     if (!dialog && !FindDialog()) return "no-window";
+    if (command == "focus") {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info)) return "0";
+        // An editable list takes the focus in its edit box, a child of the list.
+        HWND focus = info.hwndFocus;
+        if (focus && GetParent(focus) != dialog) focus = GetParent(focus);
+        return std::to_string(focus && GetParent(focus) == dialog ? GetDlgCtrlID(focus) : 0);
+    }
     in >> id;
     if (command == "pick") {
         int position = 0;

@@ -160,14 +160,14 @@ class SettingsWindowTest(unittest.TestCase):
 
     def test_typing_into_the_mode_box_changes_nothing(self):
         self.bed.keyboard(["type", "--delay", "50", "X1"], focus_control=MODE)
-        time.sleep(0.5)
+        self.bed.wait_for(lambda: "X1" in self.bed.do("text %d" % MODE), 3.0)
         self.assertIn("X1", self.bed.do("text %d" % MODE))
         since = time.time()
         self.assertEqual(self.bed.click(SAVE), "Write settings OK")
         self.assertEqual(self.bed.requests(since)[2], set_value(0, 0))
 
     def test_escape_ends_the_program(self):
-        self.bed.key("Escape")
+        self.bed.key("Escape", focus_control=NAME)
         self.bed.program.wait(10)
         self.assertEqual(self.bed.do("exists"), "no")
 
