@@ -4,11 +4,14 @@
  * VARNEK_MODEM_LOG ("<time> rts 0 pts/3"). In the Wine server, which opens the
  * devices, it also refuses a second open of a pseudo-terminal that is already
  * open, as Windows refuses a second open of a COM port, and reports every open
- * and close there. Never part of the program itself. */
+ * and close there. While the file named by VARNEK_STALL_WRITES exists, nothing
+ * can be written to a pseudo-terminal, as on a port whose output has stalled:
+ * Wine's write times out as Windows' does. Never part of the program itself. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -166,4 +169,39 @@ int __ioctl_time64(int fd, unsigned long request, ...) {
     void* arg = va_arg(ap, void*);
     va_end(ap);
     return Intercept("__ioctl_time64", fd, request, arg);
+}
+
+/* Stalled output: a write to a pseudo-terminal moves nothing and waiting for room
+ * lasts the caller's whole time-out. */
+static int Stalled(int fd) {
+    const char* flag = getenv("VARNEK_STALL_WRITES");
+    return flag && PtyNumber(fd) >= 0 && access(flag, F_OK) == 0;
+}
+
+typedef ssize_t (*write_fn)(int, const void*, size_t);
+typedef int (*poll_fn)(struct pollfd*, nfds_t, int);
+
+ssize_t write(int fd, const void* bytes, size_t count) {
+    if (Stalled(fd)) {
+        errno = EAGAIN;
+        return -1;
+    }
+    write_fn real = (write_fn)dlsym(RTLD_NEXT, "write");
+    return real(fd, bytes, count);
+}
+
+/* glibc declares poll's array write-only, which it is not: it is read first. */
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+int poll(struct pollfd* fds, nfds_t count, int timeoutMs) {
+    if (count == 1 && (fds[0].events & POLLOUT) && Stalled(fds[0].fd)) {
+        if (timeoutMs >= 0) {
+            usleep((useconds_t)timeoutMs * 1000);
+            fds[0].revents = 0;
+            return 0;
+        }
+        while (Stalled(fds[0].fd)) /* no time-out: wait until the stall ends */
+            usleep(10000);
+    }
+    poll_fn real = (poll_fn)dlsym(RTLD_NEXT, "poll");
+    return real(fds, count, timeoutMs);
 }

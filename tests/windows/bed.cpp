@@ -85,3 +85,29 @@ double UnixNow() {
     ULONGLONG t = (ULONGLONG(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     return double(t - 116444736000000000ULL) / 1e7;
 }
+
+// The modem-line helper stalls the line while this file exists.
+StalledWrites::StalledWrites() {
+    std::ofstream(BedPath("stall-writes")) << "stalled\n";
+}
+
+StalledWrites::~StalledWrites() {
+    DeleteFileA(BedPath("stall-writes").c_str());
+}
+
+static DWORD WINAPI RunWork(LPVOID work) {
+    (*static_cast<const std::function<void()>*>(work))();
+    return 0;
+}
+
+void RunWithin(int ms, const std::function<void()>& work) {
+    HANDLE thread =
+        CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    if (thread && WaitForSingleObject(thread, static_cast<DWORD>(ms)) == WAIT_OBJECT_0) {
+        CloseHandle(thread);
+        return;
+    }
+    std::fprintf(stderr, "still running after %d ms: the test hangs; ending it\n", ms);
+    std::fflush(stderr);
+    std::_Exit(1);
+}

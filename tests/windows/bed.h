@@ -1,6 +1,7 @@
 // What a Windows test sees of the test bed: the virtual reader's COM port, its
 // control file and its transcript.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,3 +25,15 @@ int CountEvents(const std::vector<TranscriptEvent>& events, const char* kind);
 std::string HexOf(const std::string& bytes);
 double Seconds(); // a monotonic clock for timing
 double UnixNow(); // seconds since 1970 on the clock the transcript uses
+
+// While one exists, nothing can be written to the reader's line: every write
+// times out having moved nothing, as on a port whose output has stalled.
+struct StalledWrites {
+    StalledWrites();
+    ~StalledWrites();
+};
+
+// Runs work on a thread of its own and waits at most ms for it. A test that would
+// hang ends the test process at once, with a message, instead of at the suite's
+// time-out.
+void RunWithin(int ms, const std::function<void()>& work);

@@ -123,3 +123,25 @@ TEST_F(SerialLinkTest, AtTheSetupRateTheReaderHearsNoise) {
     ASSERT_TRUE(WaitForEvents(mark, "request", 1));
     EXPECT_NE(Transcript().back().rest.find("line=115200-8N1"), std::string::npos);
 }
+
+TEST_F(SerialLinkTest, AWriteThatMovesNothingFailsInsteadOfTryingForEver) {
+    Connect();
+    const unsigned char version[] = {'v', 'e', 'r', 's', 'i', 'o', 'n'};
+    int result = 0;
+    double took = 0;
+    {
+        StalledWrites stalled;
+        RunWithin(10000, [&] {
+            double start = Seconds();
+            result = WriteAll(link, version, 7);
+            took = Seconds() - start;
+        });
+    }
+    std::printf("stalled write: failed after %.1f ms\n", took * 1e3);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(CountEvents(TranscriptSince(mark), "request"), 0);
+    // Once the line moves again, so does the link.
+    ASSERT_EQ(WriteAll(link, version, 7), 7);
+    unsigned char buffer[kReadChunkSize];
+    EXPECT_EQ(ReadChunk(link, buffer), 2);
+}

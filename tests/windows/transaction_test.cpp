@@ -142,3 +142,21 @@ TEST_F(TransactionTest, NamesThatAreNoComPortOpenNothing) {
     Sleep(50);
     EXPECT_TRUE(Events().empty());
 }
+
+TEST_F(TransactionTest, StalledOutputFailsEveryTransactionAndFreesThePort) {
+    SetReader("values 1 13 5 1 42\nname DOOR-A");
+    int probe = 0, load = 0, save = 0;
+    {
+        StalledWrites stalled;
+        RunWithin(20000, [&] {
+            probe = ProbeReaderVersion(port.c_str());
+            load = ReadAllSettings(port.c_str());
+            save = WriteAllSettings(port.c_str());
+        });
+    }
+    EXPECT_EQ(probe, -1);
+    EXPECT_EQ(load, -1);
+    EXPECT_EQ(save, -1);
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(ProbeReaderVersion(port.c_str()), 0x11) << "the port is free again";
+}
