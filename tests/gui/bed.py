@@ -82,8 +82,8 @@ class Bed:
         return self.do("text %d" % STATUS)
 
     def x_window(self):
-        """The program's X window once X shows it (a closed program's window may
-        linger under the same title, unmapped)."""
+        """The program's X window, once X shows it: keys sent to a window that is
+        not mapped yet are lost."""
         for _ in range(100):
             out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", TITLE],
                                  capture_output=True, text=True).stdout.split()
