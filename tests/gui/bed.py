@@ -54,6 +54,19 @@ class Bed:
             pass
         return sorted(events)
 
+    def connections(self, since, seconds):
+        """Opens and closes of the reader's port since a moment, once every open has
+        its close or the time is up: a close reaches the transcript a moment after
+        the status it ends with."""
+        deadline = time.time() + seconds
+        while True:
+            events = self.transcript(since)
+            opens = sum(e[1] == "open" for e in events)
+            closes = sum(e[1] == "close" for e in events)
+            if opens == closes or time.time() > deadline:
+                return opens, closes
+            time.sleep(0.02)
+
     def requests(self, since):
         return [e[2].split(" line=")[0] for e in self.transcript(since) if e[1] == "request"]
 

@@ -34,13 +34,8 @@ class FaultTest(unittest.TestCase):
     def expect_recovery(self, since):
         """Still running, every port closed, and the next Load works."""
         self.assertIsNone(self.bed.program.poll(), "the program ended")
-        for _ in range(200):
-            events = self.bed.transcript(since)
-            if sum(e[1] == "open" for e in events) == sum(e[1] == "close" for e in events):
-                break
-            time.sleep(0.02)
-        else:
-            self.fail("a port was left open")
+        opens, closes = self.bed.connections(since, 4.0)
+        self.assertEqual(opens, closes, "a port was left open")
         self.bed.reader(*NORMAL)
         self.assertEqual(self.bed.click(LOAD), READ_OK)
 

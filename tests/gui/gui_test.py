@@ -33,13 +33,9 @@ class SettingsWindowTest(unittest.TestCase):
         return self.bed.do("text %d" % STATUS)
 
     def assertAllClosed(self):
-        for _ in range(100):
-            events = self.bed.transcript(self.t0)
-            opens = sum(1 for e in events if e[1] == "open")
-            if opens == sum(1 for e in events if e[1] == "close"):
-                return opens
-            time.sleep(0.02)
-        self.fail("a connection was left open")
+        opens, closes = self.bed.connections(self.t0, 2.0)
+        self.assertEqual(opens, closes, "a connection was left open")
+        return opens
 
     def test_start_shows_the_ports_and_the_lists(self):
         self.bed.stop()

@@ -57,14 +57,7 @@ def main():
                     failures.append("round %d: %s" % (i, status))
         took = time.time() - t0
         end = (descriptors(bed.program.pid), descriptors(server) if server else 0)
-        # The last close reaches the transcript a moment after the last status.
-        for _ in range(100):
-            events = bed.transcript(since)
-            opens = sum(e[1] == "open" for e in events)
-            closes = sum(e[1] == "close" for e in events)
-            if opens == closes:
-                break
-            time.sleep(0.05)
+        opens, closes = bed.connections(since, 5.0)
     finally:
         bed.close()
     print("%d Loads and %d Saves in %.1f s; opens %d, closes %d" % (rounds, rounds, took, opens, closes))
