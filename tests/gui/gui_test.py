@@ -32,6 +32,13 @@ class SettingsWindowTest(unittest.TestCase):
     def status(self):
         return self.bed.do("text %d" % STATUS)
 
+    def saved_numbers(self):
+        """Clicks Save, which must succeed, and returns the requests that set the
+        five numbers (after "system" and "version")."""
+        since = time.time()
+        self.assertEqual(self.bed.click(SAVE), "Write settings OK")
+        return self.bed.requests(since)[2:7]
+
     def assertAllClosed(self):
         opens, closes = self.bed.connections(self.t0, 2.0)
         self.assertEqual(opens, closes, "a connection was left open")
@@ -110,9 +117,7 @@ class SettingsWindowTest(unittest.TestCase):
         self.assertEqual(self.bed.click(SAVE), "Error writing settings")
 
     def test_save_before_any_load_sends_what_the_lists_show(self):
-        since = time.time()
-        self.assertEqual(self.bed.click(SAVE), "Write settings OK")
-        self.assertEqual(self.bed.requests(since)[2:7],
+        self.assertEqual(self.saved_numbers(),
                          [set_value(0, 0), set_value(1, 18), set_value(2, 0), set_value(3, 0),
                           set_value(4, 0)])
 
@@ -120,9 +125,7 @@ class SettingsWindowTest(unittest.TestCase):
         self.assertEqual(self.bed.click(LOAD), "Read settings OK")  # hidden setting is 5
         for control, position in ((MODE, 1), (FREQUENCY, 1), (TMODE, 0), (EGT, 200)):
             self.assertEqual(self.bed.do("pick %d %d" % (control, position)), "ok")
-        since = time.time()
-        self.assertEqual(self.bed.click(SAVE), "Write settings OK")
-        self.assertEqual(self.bed.requests(since)[2:7],
+        self.assertEqual(self.saved_numbers(),
                          [set_value(0, 1), set_value(1, 17), set_value(2, 5), set_value(3, 0),
                           set_value(4, 200)])
 
@@ -130,9 +133,7 @@ class SettingsWindowTest(unittest.TestCase):
         self.bed.reader("values 0 17 0 0 0", "name X")
         self.assertEqual(self.bed.click(LOAD), "Read settings OK")
         self.assertEqual(self.bed.list(FREQUENCY)[0], -1)
-        since = time.time()
-        self.assertEqual(self.bed.click(SAVE), "Write settings OK")
-        self.assertEqual(self.bed.requests(since)[3], set_value(1, 17))
+        self.assertEqual(self.saved_numbers()[1], set_value(1, 17))
 
     def test_no_port_opens_nothing(self):
         self.bed.stop()
@@ -158,9 +159,7 @@ class SettingsWindowTest(unittest.TestCase):
         self.bed.keyboard(["type", "--delay", "50", "X1"], focus_control=MODE)
         self.bed.wait_for(lambda: "X1" in self.bed.do("text %d" % MODE), 3.0)
         self.assertIn("X1", self.bed.do("text %d" % MODE))
-        since = time.time()
-        self.assertEqual(self.bed.click(SAVE), "Write settings OK")
-        self.assertEqual(self.bed.requests(since)[2], set_value(0, 0))
+        self.assertEqual(self.saved_numbers()[0], set_value(0, 0))
 
     def test_escape_ends_the_program(self):
         self.bed.key("Escape", focus_control=NAME)
