@@ -82,7 +82,7 @@ int WriteAll(SerialLink link, const unsigned char* bytes, int length) {
     int n = AnswerRequest(&b.reader, bytes, length, frame.kind, answer, &hold);
     b.pending.insert(b.pending.end(), answer, answer + n);
     b.holdAttempts = n > 0 ? hold : 0;
-    b.splitPending = IsValueRequest(frame.kind) && n > 1 && b.reader.faults.splitMs > 0;
+    b.splitPending = n > 1 && SplitPauseMs(&b.reader, frame.kind) > 0;
     return length;
 }
 

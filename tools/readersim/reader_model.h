@@ -58,6 +58,12 @@ inline bool IsValueRequest(int kind) {
     return kind >= kRequestGet0 && kind < kRequestGet0 + 5;
 }
 
+// The pause, in ms, between the two bytes of the answer to a request of this kind
+// (the split-ms fault); 0: the answer goes out whole. Only values are split.
+inline int SplitPauseMs(const ReaderModel* model, int kind) {
+    return IsValueRequest(kind) ? model->faults.splitMs : 0;
+}
+
 // Applies one complete request, of the kind FrameRequest found, and writes the
 // answer; returns its length (0: silent). *delayAttempts tells how many read
 // attempts the answer holds back.

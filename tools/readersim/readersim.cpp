@@ -232,9 +232,7 @@ static void Serve(Sim& sim, const unsigned char* request, int length, int kind,
     if (kind >= kRequestSet0) SaveState(sim);
     // A held-back answer arrives in the middle of read attempt delay + 1.
     if (n > 0 && delay > 0) SleepSeconds(delay * 0.094 + 0.047);
-    // Only a value's two bytes are sent in pieces.
-    int splitMs = IsValueRequest(kind) ? sim.model.faults.splitMs : 0;
-    if (n > 0) WriteAnswer(sim, answer, n, splitMs);
+    if (n > 0) WriteAnswer(sim, answer, n, SplitPauseMs(&sim.model, kind));
     Log(sim, "answer %s", Hex(answer, n).c_str());
 }
 
